@@ -1,0 +1,180 @@
+#include "support.h"
+
+#include <cerrno>
+#include <chrono>
+#include <csignal>
+#include <cstdlib>
+#include <cstring>
+#include <fcntl.h>
+#include <fstream>
+#include <grp.h>
+#include <poll.h>
+#include <sstream>
+#include <stdexcept>
+#include <sys/stat.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+namespace {
+
+const uid_t UNPRIVILEGED_ID = 65534;
+const int RUN_TIMEOUT_SECONDS = 60;
+
+std::vector<std::string> split_words(const std::string& text) {
+    std::vector<std::string> words;
+    std::istringstream in(text);
+    std::string word;
+    while (in >> word)
+        words.push_back(word);
+    return words;
+}
+
+void remove_tree(const std::string& path) {
+    std::string command = "chmod -R u+rwx '" + path + "' 2>/dev/null; rm -rf '" + path + "'";
+    if (std::system(command.c_str()) != 0)
+        return;
+}
+
+} // namespace
+
+scratch_dir::scratch_dir() {
+    const char* base = std::getenv("TMPDIR");
+    std::string pattern =
+        std::string(base != nullptr && *base != '\0' ? base : "/tmp") + "/tolmarik-test-XXXXXX";
+    std::vector<char> name(pattern.begin(), pattern.end());
+    name.push_back('\0');
+    if (mkdtemp(name.data()) == nullptr)
+        throw std::runtime_error("mkdtemp failed");
+    path_ = name.data();
+    chmod(path_.c_str(), 0755);
+}
+
+scratch_dir::~scratch_dir() {
+    remove_tree(path_);
+}
+
+void write_file(const std::string& path, const bytes& content) {
+    std::ofstream out(path, std::ios::binary | std::ios::trunc);
+    out.write(content.data(), static_cast<std::streamsize>(content.size()));
+    if (!out)
+        throw std::runtime_error("cannot write " + path);
+}
+
+bytes read_file(const std::string& path) {
+    std::ifstream in(path, std::ios::binary);
+    if (!in)
+        throw std::runtime_error("cannot read " + path);
+    std::ostringstream content;
+    content << in.rdbuf();
+    return content.str();
+}
+
+bool file_exists(const std::string& path) {
+    struct stat status;
+    return lstat(path.c_str(), &status) == 0;
+}
+
+std::string tool_path() {
+    const char* bin = std::getenv("TOLMARIK_BIN");
+    return bin != nullptr && *bin != '\0' ? bin : TOLMARIK_DEFAULT_BIN;
+}
+
+bool tool_has_runner() {
+    const char* runner = std::getenv("TOLMARIK_RUNNER");
+    return runner != nullptr && !split_words(runner).empty();
+}
+
+bool can_run_unprivileged() {
+    return geteuid() == 0 && !tool_has_runner();
+}
+
+tool_result run_tool(const std::vector<std::string>& args, const std::string& cwd,
+                     const run_options& options) {
+    std::vector<std::string> argv;
+    if (const char* runner = std::getenv("TOLMARIK_RUNNER"))
+        argv = split_words(runner);
+    argv.push_back(tool_path());
+    argv.insert(argv.end(), args.begin(), args.end());
+    std::vector<char*> c_argv;
+    for (auto& arg : argv)
+        c_argv.push_back(arg.data());
+    c_argv.push_back(nullptr);
+
+    int out_pipe[2];
+    int err_pipe[2];
+    if (pipe(out_pipe) != 0 || pipe(err_pipe) != 0)
+        throw std::runtime_error("pipe failed");
+    pid_t child = fork();
+    if (child < 0)
+        throw std::runtime_error("fork failed");
+    if (child == 0) {
+        int null_in = open("/dev/null", O_RDONLY);
+        dup2(null_in, STDIN_FILENO);
+        dup2(out_pipe[1], STDOUT_FILENO);
+        dup2(err_pipe[1], STDERR_FILENO);
+        close(out_pipe[0]);
+        close(err_pipe[0]);
+        if (chdir(cwd.c_str()) != 0)
+            _exit(125);
+        if (options.unprivileged && (setgroups(0, nullptr) != 0 || setgid(UNPRIVILEGED_ID) != 0 ||
+                                     setuid(UNPRIVILEGED_ID) != 0))
+            _exit(125);
+        execvp(c_argv[0], c_argv.data());
+        _exit(127);
+    }
+    close(out_pipe[1]);
+    close(err_pipe[1]);
+
+    tool_result result;
+    struct pollfd fds[2] = {{out_pipe[0], POLLIN, 0}, {err_pipe[0], POLLIN, 0}};
+    bytes* sinks[2] = {&result.out, &result.err};
+    const auto deadline =
+        std::chrono::steady_clock::now() + std::chrono::seconds(RUN_TIMEOUT_SECONDS);
+    int open_count = 2;
+    while (open_count > 0) {
+        auto left = std::chrono::duration_cast<std::chrono::milliseconds>(
+                        deadline - std::chrono::steady_clock::now())
+                        .count();
+        if (left <= 0) {
+            kill(child, SIGKILL);
+            break;
+        }
+        if (poll(fds, 2, static_cast<int>(left)) < 0 && errno != EINTR)
+            break;
+        for (int i = 0; i < 2; ++i) {
+            if (fds[i].fd < 0 || fds[i].revents == 0)
+                continue;
+            char buffer[65536];
+            ssize_t got = read(fds[i].fd, buffer, sizeof buffer);
+            if (got > 0) {
+                sinks[i]->append(buffer, static_cast<std::size_t>(got));
+            } else {
+                close(fds[i].fd);
+                fds[i].fd = -1;
+                --open_count;
+            }
+        }
+    }
+    for (auto& fd : fds)
+        if (fd.fd >= 0)
+            close(fd.fd);
+    int status = 0;
+    waitpid(child, &status, 0);
+    result.status = WIFEXITED(status) ? WEXITSTATUS(status) : 128 + WTERMSIG(status);
+    return result;
+}
+
+std::string shared_fixtures_dir() {
+    std::string dir = TOLMARIK_SOURCE_DIR "/../shared/fixtures";
+    struct stat status;
+    return stat(dir.c_str(), &status) == 0 && S_ISDIR(status.st_mode) ? dir : "";
+}
+
+bytes sample_image() {
+    bytes image(0x200, '\0');
+    const unsigned char code[] = {0x90, 0x07, 0xF0, 0x74, 0x13, 0xF0, 0xA3, 0x74, 0x06,
+                                  0xF0, 0xA3, 0x74, 0x27, 0xF0, 0xA3, 0x74, 0x00, 0xF0,
+                                  0xA3, 0x74, 0x00, 0xF0, 0xA3, 0x74, 0x02, 0xF0, 0x90};
+    image.replace(0x120, sizeof code, reinterpret_cast<const char*>(code), sizeof code);
+    return image;
+}
