@@ -1,0 +1,5 @@
+#include "frontend/run.h"
+
+int main(int argc, char** argv) {
+    return run(argc, argv);
+}
