@@ -3,6 +3,7 @@
 #include "analysis/image.h"
 #include "analysis/version.h"
 #include "common/text.h"
+#include "frontend/results_log.h"
 #include "platform/platform.h"
 
 #include <cstring>
@@ -47,6 +48,7 @@ int run(int argc, char** argv) {
     const char* image_path = argv[1];
     const bool no_wait = argc > 2 && asks_no_wait(argv[2]);
 
+    log_file log = open_results_log();
     // Static: 64 KiB is more than a small console's stack should carry.
     static unsigned char window[IMAGE_WINDOW_SIZE];
     if (!load_image(image_path, window, IMAGE_WINDOW_SIZE)) {
@@ -57,9 +59,12 @@ int run(int argc, char** argv) {
             char version_text[32];
             format_version(result.version_bytes, version_text);
             print_text(MSG_VERSION, version_text, result.store_count);
+            log_found(log, image_path, version_text, result.store_count);
         } else {
             print_text(MSG_NOT_FOUND);
+            log_not_found(log, image_path);
         }
     }
+    close_results_log(log);
     return finish(no_wait);
 }
