@@ -79,6 +79,7 @@ version_result extract_version(const unsigned char* window, std::size_t window_l
             break;
         }
         offset += length;
+        ++result.instruction_count;
         if (dptr > VERSION_AREA_END || offset >= code_len || code[offset] == OP_MOV_DPTR_DATA16 ||
             offset >= MAX_INTERPRETED)
             break;

@@ -16,6 +16,8 @@ struct version_result {
     int store_count;
     // The signature was found and at least one store executed.
     bool found;
+    // Instructions executed, the signature's two included; 0 without a signature.
+    int instruction_count;
 };
 
 // Searches window for the version signature and interprets the code from there.
