@@ -4,6 +4,8 @@
 
 #include <gtest/gtest.h>
 
+#include <fcntl.h>
+#include <stdexcept>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -19,6 +21,11 @@ void lay_out_images(const scratch_dir& dir) {
     write_file(dir / "empty.bin", "");
     write_file(dir / "%s%n.bin", sample_image());
     mkdir((dir / "folder.bin").c_str(), 0755);
+    mkfifo((dir / "fifo.bin").c_str(), 0666);
+    if (symlink("nowhere.bin", (dir / "dangling.bin").c_str()) != 0)
+        throw std::runtime_error("symlink failed");
+    if (symlink("sample.bin", (dir / "link.bin").c_str()) != 0)
+        throw std::runtime_error("symlink failed");
     mkdir((dir / LONG_NAME).c_str(), 0755);
     mkdir((dir / LONG_NAME + "/" + LONG_NAME).c_str(), 0755);
     write_file(dir / LONG_NAME + "/" + LONG_NAME + "/sample.bin", sample_image());
@@ -66,6 +73,13 @@ INSTANTIATE_TEST_SUITE_P(
                      0},
         console_case{"empty_file", {"empty.bin", "y"}, BANNER + read_error("empty.bin"), 1},
         console_case{"directory", {"folder.bin", "y"}, BANNER + open_error("folder.bin"), 1},
+        // Only a regular file is an image: nothing else is opened, so nothing can block.
+        console_case{"fifo_without_writer", {"fifo.bin", "y"}, BANNER + open_error("fifo.bin"), 1},
+        console_case{"dev_null", {"/dev/null", "y"}, BANNER + open_error("/dev/null"), 1},
+        console_case{"dev_zero", {"/dev/zero", "y"}, BANNER + open_error("/dev/zero"), 1},
+        console_case{
+            "dangling_link", {"dangling.bin", "y"}, BANNER + open_error("dangling.bin"), 1},
+        console_case{"link_to_an_image", {"link.bin", "y"}, BANNER + SAMPLE_VERSION, 1},
         console_case{"path_is_not_a_format", {"%s%n.bin", "y"}, BANNER + SAMPLE_VERSION, 1},
         console_case{"missing_path_is_not_a_format",
                      {"%s%n%d.bin", "y"},
@@ -112,6 +126,19 @@ INSTANTIATE_TEST_SUITE_P(
                     flag_case{"third_after_y", {"y", "n"}, true}),
     [](const testing::TestParamInfo<flag_case>& info) { return info.param.name; });
 
+TEST(SpecialFiles, FifoWithAWriterIsRefused) {
+    scratch_dir dir;
+    mkfifo((dir / "fifo.bin").c_str(), 0666);
+    // Held open for writing, with data waiting, for the whole run.
+    const int writer = open((dir / "fifo.bin").c_str(), O_RDWR | O_NONBLOCK);
+    ASSERT_GE(writer, 0);
+    ASSERT_EQ(write(writer, "\x90\x07\xF0\x74\x12\xF0", 6), 6);
+    const tool_result r = run_tool({"fifo.bin", "y"}, dir.path());
+    close(writer);
+    EXPECT_EQ(r.out, BANNER + open_error("fifo.bin"));
+    EXPECT_EQ(r.status, 1);
+}
+
 // An image must accept write access, although it is only read.
 TEST(ConsoleUnprivileged, ReadOnlyImageIsRefused) {
     scratch_dir dir;
@@ -142,7 +169,7 @@ TEST(RealFirmware, ReportsItsVersionAndStaysUnchanged) {
     ASSERT_EQ(stat((dir / "dump.bin").c_str(), &before), 0);
 
     const tool_result r = run_tool({"dump.bin", "y"}, dir.path());
-    EXPECT_EQ(r.out, BANNER + "Img version: 141126_A1_CC_40 [6]\r\n");
+    EXPECT_EQ(r.out, BANNER + "Img version: 141126_A1_CC_40 [6]\r\n") << r.err;
     EXPECT_EQ(r.status, 1);
 
     struct stat after;
