@@ -43,8 +43,13 @@ class terminal_session {
             close(master_);
             if (chdir(dir_.path().c_str()) != 0)
                 _exit(125);
-            const std::string tool = tool_path();
-            execl(tool.c_str(), tool.c_str(), "sample.bin", static_cast<char*>(nullptr));
+            std::vector<std::string> args = tool_command();
+            args.push_back("sample.bin");
+            std::vector<char*> argv;
+            for (auto& arg : args)
+                argv.push_back(arg.data());
+            argv.push_back(nullptr);
+            execvp(argv[0], argv.data());
             _exit(127);
         }
     }
@@ -145,17 +150,14 @@ class terminal_session {
 
 const std::string PROMPT_TEXT = "Press any key to exit";
 
-class KeyWait : public testing::Test {
-  protected:
-    void SetUp() override {
-        if (tool_has_runner())
-            GTEST_SKIP() << "the terminal tests run the native build only";
-    }
-};
+class KeyWait : public testing::Test {};
 
 struct key_case {
     const char* name;
     std::vector<std::string> pieces; // typed one after another, a little apart
+    // wine's terminal console holds a lone ESC back as the start of a sequence that never
+    // comes, so the Windows build never sees that key there.
+    bool native_only = false;
 };
 
 void PrintTo(const key_case& c, std::ostream* os) {
@@ -165,6 +167,8 @@ void PrintTo(const key_case& c, std::ostream* os) {
 class KeyPress : public KeyWait, public testing::WithParamInterface<key_case> {};
 
 TEST_P(KeyPress, EndsTheWaitAndLeavesNothingBehind) {
+    if (GetParam().native_only && tool_has_runner())
+        GTEST_SKIP() << "a lone ESC does not reach a program under wine's terminal console";
     terminal_session session;
     ASSERT_TRUE(session.wait_for_output(PROMPT_TEXT));
     EXPECT_EQ(session.wait_for_exit(300ms), -1) << "ended before any key";
@@ -177,16 +181,14 @@ TEST_P(KeyPress, EndsTheWaitAndLeavesNothingBehind) {
     EXPECT_TRUE(session.settings_as_before());
 }
 
-INSTANTIATE_TEST_SUITE_P(Keys, KeyPress,
-                         testing::Values(key_case{"letter", {"a"}}, key_case{"enter", {"\r"}},
-                                         key_case{"arrow_up", {"\x1b[A"}},
-                                         key_case{"f1", {"\x1bOP"}}, key_case{"f5", {"\x1b[15~"}},
-                                         key_case{"escape", {"\x1b"}}, key_case{"ctrl_c", {"\x03"}},
-                                         key_case{"non_ascii", {"\xc3\xa9"}},
-                                         key_case{"arrow_in_pieces", {"\x1b", "[", "B"}}),
-                         [](const testing::TestParamInfo<key_case>& info) {
-                             return info.param.name;
-                         });
+INSTANTIATE_TEST_SUITE_P(
+    Keys, KeyPress,
+    testing::Values(key_case{"letter", {"a"}}, key_case{"enter", {"\r"}},
+                    key_case{"arrow_up", {"\x1b[A"}}, key_case{"f1", {"\x1bOP"}},
+                    key_case{"f5", {"\x1b[15~"}}, key_case{"escape", {"\x1b"}, true},
+                    key_case{"ctrl_c", {"\x03"}}, key_case{"non_ascii", {"\xc3\xa9"}},
+                    key_case{"arrow_in_pieces", {"\x1b", "[", "B"}}),
+    [](const testing::TestParamInfo<key_case>& info) { return info.param.name; });
 
 TEST_F(KeyWait, TypeAheadEndsItAtOnce) {
     terminal_session session("\x1b[Dxyz");
@@ -214,7 +216,13 @@ TEST_P(KeyWaitSignal, RestoresTheTerminal) {
     ASSERT_TRUE(session.wait_for_output(PROMPT_TEXT));
     std::this_thread::sleep_for(50ms);
     kill(session.pid(), GetParam());
-    EXPECT_EQ(session.wait_for_exit(), 128 + GetParam());
+    const int status = session.wait_for_exit();
+    // Windows has no signals: wine turns them into console events, which end the process in
+    // their own way. What matters everywhere is the terminal afterwards.
+    if (tool_has_runner())
+        EXPECT_NE(status, -1);
+    else
+        EXPECT_EQ(status, 128 + GetParam());
     EXPECT_TRUE(session.echo_on());
     EXPECT_TRUE(session.settings_as_before());
 }

@@ -79,9 +79,19 @@ std::string tool_path() {
     return bin != nullptr && *bin != '\0' ? bin : TOLMARIK_DEFAULT_BIN;
 }
 
-bool tool_has_runner() {
+std::vector<std::string> runner_words() {
     const char* runner = std::getenv("TOLMARIK_RUNNER");
-    return runner != nullptr && !split_words(runner).empty();
+    return split_words(runner != nullptr ? runner : TOLMARIK_DEFAULT_RUNNER);
+}
+
+std::vector<std::string> tool_command() {
+    std::vector<std::string> command = runner_words();
+    command.push_back(tool_path());
+    return command;
+}
+
+bool tool_has_runner() {
+    return !runner_words().empty();
 }
 
 bool can_run_unprivileged() {
@@ -90,10 +100,7 @@ bool can_run_unprivileged() {
 
 tool_result run_tool(const std::vector<std::string>& args, const std::string& cwd,
                      const run_options& options) {
-    std::vector<std::string> argv;
-    if (const char* runner = std::getenv("TOLMARIK_RUNNER"))
-        argv = split_words(runner);
-    argv.push_back(tool_path());
+    std::vector<std::string> argv = tool_command();
     argv.insert(argv.end(), args.begin(), args.end());
     std::vector<char*> c_argv;
     for (auto& arg : argv)
@@ -125,41 +132,52 @@ tool_result run_tool(const std::vector<std::string>& args, const std::string& cw
     close(out_pipe[1]);
     close(err_pipe[1]);
 
+    // Read until the tool has ended and its pipes are drained. A process it started (wine
+    // starts services) may hold the pipes open for longer, so their end is not waited for.
     tool_result result;
     struct pollfd fds[2] = {{out_pipe[0], POLLIN, 0}, {err_pipe[0], POLLIN, 0}};
     bytes* sinks[2] = {&result.out, &result.err};
     const auto deadline =
         std::chrono::steady_clock::now() + std::chrono::seconds(RUN_TIMEOUT_SECONDS);
-    int open_count = 2;
-    while (open_count > 0) {
-        auto left = std::chrono::duration_cast<std::chrono::milliseconds>(
-                        deadline - std::chrono::steady_clock::now())
-                        .count();
-        if (left <= 0) {
-            kill(child, SIGKILL);
+    int status = 0;
+    bool reaped = false;
+    for (;;) {
+        const bool late = std::chrono::steady_clock::now() > deadline;
+        if (!reaped) {
+            reaped = waitpid(child, &status, WNOHANG) == child;
+            if (!reaped && late) {
+                kill(child, SIGKILL);
+                waitpid(child, &status, 0);
+                reaped = true;
+            }
+        }
+        if (fds[0].fd < 0 && fds[1].fd < 0) {
+            if (!reaped)
+                waitpid(child, &status, 0);
             break;
         }
-        if (poll(fds, 2, static_cast<int>(left)) < 0 && errno != EINTR)
-            break;
+        // Once the tool has ended, all it wrote is in the pipes: take it without waiting.
+        if (poll(fds, 2, reaped ? 0 : 10) <= 0) {
+            if (reaped || late)
+                break;
+            continue;
+        }
         for (int i = 0; i < 2; ++i) {
             if (fds[i].fd < 0 || fds[i].revents == 0)
                 continue;
             char buffer[65536];
-            ssize_t got = read(fds[i].fd, buffer, sizeof buffer);
+            const ssize_t got = read(fds[i].fd, buffer, sizeof buffer);
             if (got > 0) {
                 sinks[i]->append(buffer, static_cast<std::size_t>(got));
             } else {
                 close(fds[i].fd);
                 fds[i].fd = -1;
-                --open_count;
             }
         }
     }
     for (auto& fd : fds)
         if (fd.fd >= 0)
             close(fd.fd);
-    int status = 0;
-    waitpid(child, &status, 0);
     result.status = WIFEXITED(status) ? WEXITSTATUS(status) : 128 + WTERMSIG(status);
     return result;
 }

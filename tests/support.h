@@ -43,13 +43,14 @@ struct run_options {
 };
 
 // Runs the tool with args in folder cwd, standard input from /dev/null. The tool is
-// TOLMARIK_BIN from the environment (default: the binary built with these tests), started
-// through TOLMARIK_RUNNER when that is set (for example "wine64").
+// TOLMARIK_BIN from the environment, started through the words of TOLMARIK_RUNNER (for example
+// "wine64"); each defaults to what the suite was built for.
 tool_result run_tool(const std::vector<std::string>& args, const std::string& cwd,
                      const run_options& options = {});
 
-// The tool's path as run_tool starts it.
+// The tool's path, and the command that starts it: the runner's words, then the path.
 std::string tool_path();
+std::vector<std::string> tool_command();
 // Whether the tool runs through a runner such as wine.
 bool tool_has_runner();
 // Whether unprivileged runs are possible here.

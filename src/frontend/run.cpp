@@ -10,7 +10,7 @@
 
 namespace {
 
-const char TOOL_VERSION[] = "0.2a";
+const char TOOL_VERSION[] = TOLMARIK_VERSION;
 
 // The exit status says only whether the key wait was skipped; callers rely on nothing else.
 const int EXIT_AFTER_KEY = 0;
