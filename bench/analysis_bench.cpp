@@ -34,43 +34,35 @@ std::vector<unsigned char> real_dump() {
     return in.gcount() > 0 ? window : std::vector<unsigned char>();
 }
 
-void run_find_pattern(benchmark::State& state, const std::vector<unsigned char>& window) {
+// Runs `work` over the window and reports the window's bytes per second.
+template <typename Work>
+void over_window(benchmark::State& state, const std::vector<unsigned char>& window, Work work) {
     if (window.empty()) {
         state.SkipWithError("../shared/fixtures is absent: no real dump");
         return;
     }
     for (auto _ : state)
-        benchmark::DoNotOptimize(find_pattern(window.data(), window.size(), SIGNATURE, 4));
+        benchmark::DoNotOptimize(work(window));
     state.SetBytesProcessed(static_cast<int64_t>(state.iterations() * window.size()));
 }
 
-void run_memmem(benchmark::State& state, const std::vector<unsigned char>& window) {
-    if (window.empty()) {
-        state.SkipWithError("../shared/fixtures is absent: no real dump");
-        return;
-    }
-    for (auto _ : state)
-        benchmark::DoNotOptimize(memmem(window.data(), window.size(), SIGNATURE, 4));
-    state.SetBytesProcessed(static_cast<int64_t>(state.iterations() * window.size()));
-}
-
-void run_extract_version(benchmark::State& state, const std::vector<unsigned char>& window) {
-    if (window.empty()) {
-        state.SkipWithError("../shared/fixtures is absent: no real dump");
-        return;
-    }
-    for (auto _ : state)
-        benchmark::DoNotOptimize(extract_version(window.data(), window.size()));
-    state.SetBytesProcessed(static_cast<int64_t>(state.iterations() * window.size()));
-}
+auto find_signature = [](const std::vector<unsigned char>& w) {
+    return find_pattern(w.data(), w.size(), SIGNATURE, sizeof SIGNATURE);
+};
+auto memmem_signature = [](const std::vector<unsigned char>& w) {
+    return memmem(w.data(), w.size(), SIGNATURE, sizeof SIGNATURE);
+};
+auto extract = [](const std::vector<unsigned char>& w) {
+    return extract_version(w.data(), w.size());
+};
 
 } // namespace
 
-BENCHMARK_CAPTURE(run_find_pattern, near_misses, near_misses());
-BENCHMARK_CAPTURE(run_memmem, near_misses, near_misses());
-BENCHMARK_CAPTURE(run_extract_version, near_misses, near_misses());
-BENCHMARK_CAPTURE(run_find_pattern, real_dump, real_dump());
-BENCHMARK_CAPTURE(run_memmem, real_dump, real_dump());
-BENCHMARK_CAPTURE(run_extract_version, real_dump, real_dump());
+BENCHMARK_CAPTURE(over_window, find_pattern / near_misses, near_misses(), find_signature);
+BENCHMARK_CAPTURE(over_window, memmem / near_misses, near_misses(), memmem_signature);
+BENCHMARK_CAPTURE(over_window, extract_version / near_misses, near_misses(), extract);
+BENCHMARK_CAPTURE(over_window, find_pattern / real_dump, real_dump(), find_signature);
+BENCHMARK_CAPTURE(over_window, memmem / real_dump, real_dump(), memmem_signature);
+BENCHMARK_CAPTURE(over_window, extract_version / real_dump, real_dump(), extract);
 
 BENCHMARK_MAIN();
