@@ -58,11 +58,11 @@ auto extract = [](const std::vector<unsigned char>& w) {
 
 } // namespace
 
-BENCHMARK_CAPTURE(over_window, find_pattern / near_misses, near_misses(), find_signature);
-BENCHMARK_CAPTURE(over_window, memmem / near_misses, near_misses(), memmem_signature);
-BENCHMARK_CAPTURE(over_window, extract_version / near_misses, near_misses(), extract);
-BENCHMARK_CAPTURE(over_window, find_pattern / real_dump, real_dump(), find_signature);
-BENCHMARK_CAPTURE(over_window, memmem / real_dump, real_dump(), memmem_signature);
-BENCHMARK_CAPTURE(over_window, extract_version / real_dump, real_dump(), extract);
+BENCHMARK_CAPTURE(over_window, find_pattern_near_misses, near_misses(), find_signature);
+BENCHMARK_CAPTURE(over_window, memmem_near_misses, near_misses(), memmem_signature);
+BENCHMARK_CAPTURE(over_window, extract_version_near_misses, near_misses(), extract);
+BENCHMARK_CAPTURE(over_window, find_pattern_real_dump, real_dump(), find_signature);
+BENCHMARK_CAPTURE(over_window, memmem_real_dump, real_dump(), memmem_signature);
+BENCHMARK_CAPTURE(over_window, extract_version_real_dump, real_dump(), extract);
 
 BENCHMARK_MAIN();
