@@ -10,12 +10,16 @@ void put_byte(text_sink* sink, unsigned char byte) {
     sink->buffer[sink->length++] = byte;
 }
 
+// Every newline leaves as CR LF, whether it comes from a format or from an argument.
+void put_char(text_sink* sink, char c) {
+    if (c == '\n')
+        put_byte(sink, '\r');
+    put_byte(sink, static_cast<unsigned char>(c));
+}
+
 void put_text(text_sink* sink, const char* text) {
-    for (; *text != '\0'; ++text) {
-        if (*text == '\n')
-            put_byte(sink, '\r');
-        put_byte(sink, static_cast<unsigned char>(*text));
-    }
+    for (; *text != '\0'; ++text)
+        put_char(sink, *text);
 }
 
 void put_decimal(text_sink* sink, int value) {
@@ -48,9 +52,7 @@ void write_stdout_flush(void*, const unsigned char* bytes, std::size_t count) {
 void sink_vformat(text_sink* sink, const char* format, std::va_list args) {
     for (const char* p = format; *p != '\0'; ++p) {
         if (*p != '%') {
-            if (*p == '\n')
-                put_byte(sink, '\r');
-            put_byte(sink, static_cast<unsigned char>(*p));
+            put_char(sink, *p);
             continue;
         }
         ++p;
@@ -64,7 +66,7 @@ void sink_vformat(text_sink* sink, const char* format, std::va_list args) {
             put_hex_byte(sink, va_arg(args, unsigned));
             p += 2;
         } else {
-            put_byte(sink, static_cast<unsigned char>(*p));
+            put_char(sink, *p);
         }
     }
 }

@@ -42,10 +42,11 @@ void drop_end_of_file_mark(int fd) {
     if (fstat(fd, &status) != 0 || !S_ISREG(status.st_mode) || status.st_size == 0)
         return;
     unsigned char last = 0;
-    if (pread(fd, &last, 1, status.st_size - 1) == 1 && last == END_OF_FILE_MARK) {
-        if (ftruncate(fd, status.st_size - 1) != 0)
-            return;
-    }
+    if (pread(fd, &last, 1, status.st_size - 1) != 1 || last != END_OF_FILE_MARK)
+        return;
+    // Should the cut fail, the mark stays; errors on the log are not reported.
+    if (ftruncate(fd, status.st_size - 1) != 0)
+        return;
 }
 
 // The terminal as it was before the key wait, put back on every way out.
