@@ -77,6 +77,9 @@ INSTANTIATE_TEST_SUITE_P(
         console_case{"fifo_without_writer", {"fifo.bin", "y"}, BANNER + open_error("fifo.bin"), 1},
         console_case{"dev_null", {"/dev/null", "y"}, BANNER + open_error("/dev/null"), 1},
         console_case{"dev_zero", {"/dev/zero", "y"}, BANNER + open_error("/dev/zero"), 1},
+        // Windows' devices; elsewhere simply missing files, with the same answer.
+        console_case{"windows_nul", {"NUL", "y"}, BANNER + open_error("NUL"), 1},
+        console_case{"windows_con", {"CON", "y"}, BANNER + open_error("CON"), 1},
         console_case{
             "dangling_link", {"dangling.bin", "y"}, BANNER + open_error("dangling.bin"), 1},
         console_case{"link_to_an_image", {"link.bin", "y"}, BANNER + SAMPLE_VERSION, 1},

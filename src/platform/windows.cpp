@@ -84,10 +84,13 @@ const wchar_t* long_form(const char* path) {
     const DWORD length = GetFullPathNameW(wide_path, room, full_path + 8, nullptr);
     if (length == 0 || length >= room)
         return nullptr;
+    // The full path starts 8 characters in, leaving room for a prefix in front.
     wchar_t* full = full_path + 8;
     if (full[0] == L'\\' && full[1] == L'\\') {
-        if (full[2] == L'?' || full[2] == L'.')
-            return full[2] == L'?' ? full : nullptr;
+        if (full[2] == L'?')
+            return full;
+        if (full[2] == L'.')
+            return nullptr;
         // \\server\share\... becomes \\?\UNC\server\share\...
         full = full + 1 - 7;
         for (int i = 0; i < 7; ++i)
