@@ -133,11 +133,15 @@ TEST(ResultsLogParallel, EveryLineArrivesWhole) {
         paths.push_back(path);
         expected.insert(path + (i % 2 == 0 ? " - 130627_00_00_02 [6]\r\n" : " - Not found\r\n"));
     }
+    std::vector<tool_result> results(RUNS);
     std::vector<std::thread> runs;
-    for (const auto& path : paths)
-        runs.emplace_back([&dir, path] { run_tool({path, "y"}, dir.path()); });
+    for (int i = 0; i < RUNS; ++i)
+        runs.emplace_back([&, i] { results[i] = run_tool({paths[i], "y"}, dir.path()); });
     for (auto& run : runs)
         run.join();
+    for (int i = 0; i < RUNS; ++i)
+        EXPECT_EQ(results[i].out, BANNER + (i % 2 == 0 ? SAMPLE_VERSION : NOT_FOUND))
+            << "run " << i << ": " << results[i].err;
 
     const bytes log = read_file(dir / LOG);
     std::multiset<bytes> lines;

@@ -184,8 +184,9 @@ void append_log_file(log_file file, const unsigned char* bytes, std::size_t coun
     if (file == NO_LOG_FILE)
         return;
     int fd = static_cast<int>(file);
-    // Shared: appends may run side by side, but never during another run's cut at open.
-    int locked = lock_file(fd, LOCK_SH);
+    // O_APPEND alone is not atomic everywhere (NFS), and no append may land during another
+    // run's cut at open: runs take turns.
+    int locked = lock_file(fd, LOCK_EX);
     write_all(fd, bytes, count);
     if (locked)
         lock_file(fd, LOCK_UN);

@@ -6,8 +6,10 @@ namespace {
 
 const unsigned char END_OF_FILE_MARK = 0x1A;
 
-// Runs that share a log take turns through a lock on one byte far past any real log's end:
-// shared while appending, exclusive while cutting an end-of-file mark.
+// Runs that share a log take turns, for the cut of an end-of-file mark and for every append,
+// through a lock on one byte far past any real log's end. An append-only handle alone is not
+// enough: wine emulates it by looking up the end and then writing there, so two runs can
+// write at the same place.
 const DWORD LOG_LOCK_OFFSET_HIGH = 0x7FFFFFFF;
 
 // How long the key wait sleeps between looks at the console when nothing arrives.
@@ -17,10 +19,10 @@ HANDLE handle_of(log_file file) {
     return reinterpret_cast<HANDLE>(file);
 }
 
-bool lock_log(HANDLE file, bool exclusive) {
+bool lock_log(HANDLE file) {
     OVERLAPPED where = {};
     where.OffsetHigh = LOG_LOCK_OFFSET_HIGH;
-    return LockFileEx(file, exclusive ? LOCKFILE_EXCLUSIVE_LOCK : 0, 0, 1, 0, &where) != 0;
+    return LockFileEx(file, LOCKFILE_EXCLUSIVE_LOCK, 0, 1, 0, &where) != 0;
 }
 
 void unlock_log(HANDLE file) {
@@ -176,14 +178,14 @@ int read_image_file(const char* path, unsigned char* buffer, std::size_t capacit
 }
 
 log_file open_log_file(const char* name) {
-    // Append-only access: every write lands at the end, in one piece, whatever other runs do.
+    // Append-only access: every write lands at the end of the file.
     HANDLE file = CreateFileA(name, GENERIC_READ | FILE_APPEND_DATA,
                               FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
                               OPEN_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
     if (file == INVALID_HANDLE_VALUE)
         return NO_LOG_FILE;
     if (GetFileType(file) == FILE_TYPE_DISK) {
-        const bool locked = lock_log(file, true);
+        const bool locked = lock_log(file);
         drop_end_of_file_mark(file, name);
         if (locked)
             unlock_log(file);
@@ -194,7 +196,7 @@ log_file open_log_file(const char* name) {
 void append_log_file(log_file file, const unsigned char* bytes, std::size_t count) {
     if (file == NO_LOG_FILE)
         return;
-    const bool locked = lock_log(handle_of(file), false);
+    const bool locked = lock_log(handle_of(file));
     write_all(handle_of(file), bytes, count);
     if (locked)
         unlock_log(handle_of(file));
